@@ -1,0 +1,3 @@
+#include "platform/http.h"
+
+std::string httpGetBytes(const std::string&) { return {}; }

@@ -1,0 +1,4 @@
+#include "platform/picture.h"
+
+PictureFormat recognisePicture(const std::string&) { return PictureFormat::None; }
+std::vector<PictureFrame> decodePicture(const std::string&) { return {}; }
