@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # A throwaway MariaDB server: no systemd, no state outside the folder it is given.
 #
-#   scripts/dbserver.sh start DIR [--charset CS] [--port N] [SQL-FILE...]
+#   scripts/dbserver.sh start DIR [--charset CS] [--port N] [SQL-FILE...]   (files in UTF-8)
 #       initialises DIR/data, starts mariadbd on 127.0.0.1 at a free port (or N), creates the
 #       compiled-in account and database, loads sql/schema.sql and the given files, and
 #       prints the port. The general query log goes to DIR/general.log.
@@ -67,7 +67,7 @@ GRANT ALL ON \`$DbName\`.* TO '$DbUser'@'%';
 SQL
   client --default-character-set="$charset" "$DbName" <"$here/sql/schema.sql"
   for f in "${files[@]}"; do
-    client --default-character-set=binary "$DbName" <"$f"
+    client --default-character-set=utf8mb4 "$DbName" <"$f"
   done
   echo "$port"
 }
