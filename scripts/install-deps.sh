@@ -3,9 +3,9 @@
 #   scripts/install-deps.sh build|test|demo|bench
 set -euo pipefail
 build=(cmake make g++ pkg-config clang-format qt6-base-dev libmariadb-dev libcurl4-openssl-dev
-       libjpeg-dev libgif-dev)
+       libjpeg-dev libgif-dev libgtest-dev googletest)
 # Tests: a real MariaDB server, GoogleTest, clang with its sanitizer and fuzzer runtime.
-test=(mariadb-server mariadb-client libgtest-dev googletest clang libclang-rt-14-dev)
+test=(mariadb-server mariadb-client clang libclang-rt-14-dev)
 # The demo: a server, and fonts that hold Chinese characters for the window.
 demo=(mariadb-server mariadb-client fonts-wqy-zenhei)
 bench=(mariadb-server mariadb-client libbenchmark-dev)

@@ -1,6 +1,11 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test. Each test program starts its own
-# throwaway MariaDB server (and HTTP server) and stops it; this script removes any left over.
+# The test command: installs what is missing, then
+#   1. builds with g++ and runs every test;
+#   2. builds again with clang, AddressSanitizer and UndefinedBehaviorSanitizer (LeakSanitizer
+#      included) and runs every test once more, the fuzz targets briefly among them.
+# Each test program starts its own throwaway MariaDB server (and HTTP server) on a free
+# loopback port and stops it; this script removes any that a crashed test left behind.
+#   SANITIZE=0 scripts/test.sh     skips the second build
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 "$here/scripts/install-deps.sh" build test
@@ -16,8 +21,20 @@ cleanup() {
 trap cleanup EXIT
 
 jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+
 build=${BUILD_DIR:-$here/build}
 cmake -S "$here" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" -j "$jobs"
-export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$jobs"
+
+if [ "${SANITIZE:-1}" != 0 ]; then
+  asan=${ASAN_BUILD_DIR:-$here/build-asan}
+  CC=clang CXX=clang++ cmake -S "$here" -B "$asan" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DBOOKAUDIT_SANITIZE=ON >/dev/null
+  cmake --build "$asan" -j "$jobs"
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  export LSAN_OPTIONS=suppressions=$here/tests/lsan.supp:print_suppressions=0
+  ctest --test-dir "$asan" --output-on-failure -j "$jobs"
+fi
