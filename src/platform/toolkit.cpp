@@ -520,8 +520,11 @@ void showText(Control* c, const Text& text) {
     case ControlKind::EditBox:
       if (c->style & MultiLine)
         static_cast<QPlainTextEdit*>(c->widget)->setPlainText(shown);
-      else
-        static_cast<QLineEdit*>(c->widget)->setText(shown);
+      else {
+        auto* edit = static_cast<QLineEdit*>(c->widget);
+        edit->setText(shown);
+        edit->setCursorPosition(0);  // show the text from its start, as a fresh box does
+      }
       break;
     case ControlKind::ComboBox: {
       QLineEdit* edit = static_cast<QComboBox*>(c->widget)->lineEdit();
@@ -623,6 +626,12 @@ void createWindow(const std::vector<ControlDef>& controls, const std::vector<Bin
   window->setAttribute(Qt::WA_DeleteOnClose, false);
   window->setFixedSize(kClientWidth, kClientHeight);
   window->setAutoFillBackground(true);
+  {
+    // The size of the desktop's default dialog font, for which the controls were laid out.
+    QFont font = QApplication::font();
+    font.setPixelSize(12);
+    QApplication::setFont(font);
+  }
   {
     QPalette p = window->palette();
     p.setColor(QPalette::Window, p.color(QPalette::Button));
@@ -922,8 +931,6 @@ QLineEdit:disabled, QPlainTextEdit:disabled, QComboBox:disabled {
   border-color: %3; background: %4;
 }
 QLineEdit:read-only, QPlainTextEdit:read-only { background: %4; }
-QComboBox::drop-down { border-left: 1px solid %1; width: 15px; background: %5; }
-QComboBox::down-arrow { width: 7px; height: 4px; }
 QComboBox QAbstractItemView { border: 1px solid %1; background: %2; selection-background-color: %6; }
 QPushButton {
   border: 1px solid %7; border-radius: 2px; padding: 2px 6px;
