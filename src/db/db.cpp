@@ -9,9 +9,11 @@ int DbHandle = 0;
 
 namespace {
 
-// Handles are looked up, never cast to pointers, so no value a caller passes can crash.
-std::map<int, MYSQL*> connections;
-std::map<int, MYSQL_RES*> results;
+// Handles are looked up, never cast to pointers, so no value a caller passes can crash. The
+// tables are never destroyed: the connection lives until the process ends, and is dropped by
+// the exit, not closed.
+std::map<int, MYSQL*>& connections = *new std::map<int, MYSQL*>;
+std::map<int, MYSQL_RES*>& results = *new std::map<int, MYSQL_RES*>;
 int nextConnection = 1;
 int nextResult = 1;
 
