@@ -32,7 +32,7 @@ class CoverTest : public AppTest {
     cover.route("/Cover/hang.jpg", HttpReply::silent());
     cover.route("/Cover/endless.jpg", HttpReply::endless());
     cover.route("/Cover/loop.jpg", HttpReply::redirect("/Cover/loop.jpg"));
-    GifSpec gif;
+    GifPicture gif;
     gif.width = 4;
     gif.height = 4;
     gif.colours = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
