@@ -28,10 +28,12 @@ start() {
       *) files+=("$1"); shift ;;
     esac
   done
-  mkdir -p "$dir"
+  # Temporary tables stay in the server's own folder: servers running side by side in one
+  # /tmp must not touch each other's files.
+  mkdir -p "$dir/tmp"
   dir=$(cd "$dir" && pwd)
   if [ ! -d "$dir/data/mysql" ]; then
-    mariadb-install-db --no-defaults --datadir="$dir/data" --user="$(id -un)" \
+    mariadb-install-db --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --user="$(id -un)" \
       --auth-root-authentication-method=socket --skip-test-db >"$dir/install.log" 2>&1 \
       || { cat "$dir/install.log" >&2; exit 1; }
   fi
@@ -42,7 +44,8 @@ start() {
       port_free "$port" || continue
     fi
     rm -f "$dir/error.log"
-    mariadbd --no-defaults --datadir="$dir/data" --socket="$dir/sock" --pid-file="$dir/mariadbd.pid" \
+    mariadbd --no-defaults --datadir="$dir/data" --tmpdir="$dir/tmp" --socket="$dir/sock" \
+      --pid-file="$dir/mariadbd.pid" \
       --port="$port" --bind-address=127.0.0.1 --user="$(id -un)" \
       --character-set-server="$charset" --skip-log-bin --skip-name-resolve \
       --general-log=1 --general-log-file="$dir/general.log" --log-error="$dir/error.log" \
