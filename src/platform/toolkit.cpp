@@ -16,6 +16,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTimer>
+#include <limits>
 #include <map>
 #include <memory>
 
@@ -148,6 +149,8 @@ bool keyDown(Control* c, QKeyEvent* e) {
 class EditBox : public QLineEdit {
  public:
   EditBox(Control* c, QWidget* parent) : QLineEdit(parent), c_(c) {
+    // No length limit: Qt's default of 32767 characters would cut a long paste silently.
+    setMaxLength(std::numeric_limits<int>::max());
     connect(this, &QLineEdit::textEdited, this, [this](const QString& text) {
       if (!acceptTyped(c_, text)) {
         int pos = cursorPosition();
@@ -215,6 +218,7 @@ class ComboBox : public QComboBox {
  public:
   ComboBox(Control* c, QWidget* parent) : QComboBox(parent), c_(c) {
     setEditable(true);
+    lineEdit()->setMaxLength(std::numeric_limits<int>::max());
     setInsertPolicy(QComboBox::NoInsert);
     setItemDelegate(new QStyledItemDelegate(this));
     lineEdit()->installEventFilter(this);
@@ -466,6 +470,19 @@ class Grid : public QTableView {
     for (const QModelIndex& i : rows)
       if (best < 0 || i.row() < best) best = i.row();
     return best;
+  }
+
+ protected:
+  // A click makes its row current before it selects it, and the actions read the selected
+  // row: the event waits until the selection has followed.
+  void mousePressEvent(QMouseEvent* e) override {
+    const int before = focusedRow();
+    const bool quiet = win->gridQuiet;
+    win->gridQuiet = true;
+    QTableView::mousePressEvent(e);
+    win->gridQuiet = quiet;
+    const int after = focusedRow();
+    if (after >= 0 && after != before) raiseEvent(c_, Event::FocusedRowChanged);
   }
 
  private:
