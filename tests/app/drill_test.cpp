@@ -167,7 +167,7 @@ class DrillTest : public AppTest {
       r[kDate] = "2013-05-" + std::to_string(10 + did % 20) + " 9:5:" + std::to_string(did % 60);
       sql += std::string(inBatch ? "," : "") + "(";
       for (int k = 0; k < 16; ++k) {
-        std::string v = k == kDid ? r[k] : sqlHex(r[k]);
+        std::string v = k == kDid ? r[k] : hexLiteral(r[k]);
         // A few NULLs, which no filter matches and the update turns into empty texts.
         if ((k == kAuditing && did % 41 == 0) || (k == kIsbn && did % 53 == 0) ||
             (k == kTranslation && did % 3 == 0))

@@ -26,17 +26,6 @@ Table snapshotBook() {
   return table;
 }
 
-std::string sqlHex(const Text& text) {
-  if (text.empty()) return "''";
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out = "X'";
-  for (unsigned char c : text) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out + "'";
-}
-
 std::vector<Text> shownRow(const TestServer::Row& row) {
   std::vector<Text> out;
   for (const auto& field : row) out.push_back(field.value_or(Text()));

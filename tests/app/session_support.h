@@ -15,9 +15,6 @@
 using Table = std::map<int, TestServer::Row>;
 Table snapshotBook();
 
-// A Text as an SQL hex literal, whatever its bytes.
-std::string sqlHex(const Text& text);
-
 // A row of `book` as the grid shows it: NULL as empty Text.
 std::vector<Text> shownRow(const TestServer::Row& row);
 

@@ -114,13 +114,3 @@ void BrowserTest::insertFilterRecords() {
                               std::to_string(r.did) + "')"));
   }
 }
-
-std::string hexLiteral(const Text& text) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out = "X'";
-  for (unsigned char c : text) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out + "'";
-}

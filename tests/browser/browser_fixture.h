@@ -53,6 +53,3 @@ class BrowserTest : public AppTest {
  private:
   std::vector<Binding> bindings_;
 };
-
-// A Text as an SQL hex literal, safe on the root connection whatever its bytes.
-std::string hexLiteral(const Text& text);

@@ -150,6 +150,12 @@ TEST_F(BrowserTest, EachListingActionTitlesTheFieldsItShows) {
     const char* button;
     Titles titles;
   };
+  // The previous and next pages: column 15 has no title and keeps the width every column gets.
+  const Titles pageTitles = {
+      {"审核状态", 60},  {"序号", 40},     {"上传者QQ", 80},  {"书    名", 200},
+      {"作    者", 120}, {"译    者", 90}, {"出版时间", 90},  {"出 版 社", 150},
+      {"ＩＳＢＮ", 110}, {"图书简介", 0},  {"下载地址", 0},   {"提取密码", 230},
+      {"封面地址", 70},  {"图书大类", 0},  {"图书小类", 120}, {"", 50}};
   const Case cases[] = {
       {"按钮1",
        {{"审核状态", 70},
@@ -168,41 +174,9 @@ TEST_F(BrowserTest, EachListingActionTitlesTheFieldsItShows) {
         {"图书大类", 150},
         {"图书小类", 150},
         {"审核日期", 100}}},
-      {"下一页",
-       {{"审核状态", 60},
-        {"序号", 40},
-        {"上传者QQ", 80},
-        {"书    名", 200},
-        {"作    者", 120},
-        {"译    者", 90},
-        {"出版时间", 90},
-        {"出 版 社", 150},
-        {"ＩＳＢＮ", 110},
-        {"图书简介", 0},
-        {"下载地址", 0},
-        {"提取密码", 230},
-        {"封面地址", 70},
-        {"图书大类", 0},
-        {"图书小类", 120},
-        {"", 50}}},
+      {"下一页", pageTitles},
       // From page 0 the previous page is page 0 again, under the same titles as any page.
-      {"上一页",
-       {{"审核状态", 60},
-        {"序号", 40},
-        {"上传者QQ", 80},
-        {"书    名", 200},
-        {"作    者", 120},
-        {"译    者", 90},
-        {"出版时间", 90},
-        {"出 版 社", 150},
-        {"ＩＳＢＮ", 110},
-        {"图书简介", 0},
-        {"下载地址", 0},
-        {"提取密码", 230},
-        {"封面地址", 70},
-        {"图书大类", 0},
-        {"图书小类", 120},
-        {"", 50}}},
+      {"上一页", pageTitles},
       // The download address is shown, under its own title, and the password under its.
       {"首页",
        {{"审核状态", 60},

@@ -10,20 +10,6 @@
 #include "browser/grid.h"
 #include "platform/toolkit.h"
 
-namespace {
-
-std::string hex(const Text& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
-}
-
-}  // namespace
-
 Record sampleRecord(int did) {
   Record r;
   r[kAuditing] = g("未审核");
@@ -54,7 +40,7 @@ void insertRecord(const Record& r) {
   for (int i = 0; i < 16; ++i) {
     if (i) sql += ",";
     // Hex literals carry the bytes as they are, whatever they are.
-    sql += i == kDid ? r[i] : r[i].empty() ? std::string("''") : "X'" + hex(r[i]) + "'";
+    sql += i == kDid ? r[i] : hexLiteral(r[i]);
   }
   ASSERT_TRUE(testServer().exec(sql + ")")) << sql.substr(0, 300);
 }

@@ -27,7 +27,9 @@ std::string runCommand(const std::string& cmd, int* status) {
   return out;
 }
 
-std::string script() { return sourcePath("scripts/dbserver.sh"); }
+std::string script() {
+  return sourcePath("scripts/dbserver.sh");
+}
 
 std::string readAccountValue(const std::string& key) {
   std::ifstream in(sourcePath("sql/account.conf"));
@@ -38,6 +40,17 @@ std::string readAccountValue(const std::string& key) {
 }
 
 }  // namespace
+
+std::string hexLiteral(const std::string& bytes) {
+  if (bytes.empty()) return "''";
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out = "X'";
+  for (unsigned char c : bytes) {
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out + "'";
+}
 
 std::string sourcePath(const std::string& relative) {
   return std::string(BOOKAUDIT_SOURCE_DIR) + "/" + relative;
@@ -168,7 +181,9 @@ std::string TestServer::value(const std::string& sql) {
   return *r[0][0];
 }
 
-void TestServer::resetBook() { exec("DELETE FROM book"); }
+void TestServer::resetBook() {
+  exec("DELETE FROM book");
+}
 
 std::size_t TestServer::logMark() const {
   struct stat st;
@@ -208,6 +223,10 @@ namespace {
 TestServer* processServer = nullptr;
 }
 
-TestServer& testServer() { return *processServer; }
+TestServer& testServer() {
+  return *processServer;
+}
 
-void setProcessTestServer(TestServer* s) { processServer = s; }
+void setProcessTestServer(TestServer* s) {
+  processServer = s;
+}

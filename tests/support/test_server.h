@@ -17,7 +17,7 @@ class TestServer {
 
   bool start(const std::vector<std::string>& sqlFiles = {});
   void stop();
-  bool restart();  // stop, then start again on the same port with the same data
+  bool restart();   // stop, then start again on the same port with the same data
   void killHard();  // SIGKILL, as a crash would
   bool running() const;
   int port() const { return port_; }
@@ -27,7 +27,7 @@ class TestServer {
   bool exec(const std::string& sql);
   std::vector<Row> rows(const std::string& sql);
   std::string value(const std::string& sql);  // first field of the first row, "" when none
-  void resetBook();  // empties `book`
+  void resetBook();                           // empties `book`
 
   // The general query log: statements the server received after a mark, in order.
   std::size_t logMark() const;
@@ -44,6 +44,10 @@ class TestServer {
 
 // The server the test main started for this process (tests declared with DB).
 TestServer& testServer();
+
+// A byte string as an SQL literal that reaches the server unchanged whatever the connection's
+// character set: X'..' (or '' when empty).
+std::string hexLiteral(const std::string& bytes);
 
 // Path of a file in the source tree.
 std::string sourcePath(const std::string& relative);
