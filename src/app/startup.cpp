@@ -13,8 +13,8 @@ ResultHandle startupResult = 0;
 
 void connectAndSearch() {
   switchOnSkin(3);
-  DbHandle = dbConnect(BOOKAUDIT_DB_HOST, BOOKAUDIT_DB_USER, BOOKAUDIT_DB_PASSWORD,
-                       BOOKAUDIT_DB_NAME);
+  DbHandle =
+      dbConnect(BOOKAUDIT_DB_HOST, BOOKAUDIT_DB_USER, BOOKAUDIT_DB_PASSWORD, BOOKAUDIT_DB_NAME);
   setWindowCaption(gbk("MySql句柄:") + std::to_string(DbHandle));
   dbExecute(DbHandle, "select Did from book");
   startupResult = dbStoreResult(DbHandle);

@@ -113,4 +113,6 @@ const std::vector<Binding>& mainWindowBindings() {
   return bindings;
 }
 
-void createMainWindow() { createWindow(mainWindowControls(), mainWindowBindings()); }
+void createMainWindow() {
+  createWindow(mainWindowControls(), mainWindowBindings());
+}

@@ -150,11 +150,26 @@ Text dbEscape(int connection, const Text& value, bool likePattern) {
     n = 0;
     for (char c : source) {
       switch (c) {
-        case '\\': case '\'': case '"': out[n++] = '\\'; out[n++] = c; break;
-        case '\n': out[n++] = '\\'; out[n++] = 'n'; break;
-        case '\r': out[n++] = '\\'; out[n++] = 'r'; break;
-        case '\032': out[n++] = '\\'; out[n++] = 'Z'; break;
-        default: out[n++] = c;
+        case '\\':
+        case '\'':
+        case '"':
+          out[n++] = '\\';
+          out[n++] = c;
+          break;
+        case '\n':
+          out[n++] = '\\';
+          out[n++] = 'n';
+          break;
+        case '\r':
+          out[n++] = '\\';
+          out[n++] = 'r';
+          break;
+        case '\032':
+          out[n++] = '\\';
+          out[n++] = 'Z';
+          break;
+        default:
+          out[n++] = c;
       }
     }
   }

@@ -6,7 +6,9 @@ namespace {
 std::function<LocalTime()> clockSeam;
 }
 
-void setClockSeam(std::function<LocalTime()> seam) { clockSeam = std::move(seam); }
+void setClockSeam(std::function<LocalTime()> seam) {
+  clockSeam = std::move(seam);
+}
 
 LocalTime localNow() {
   if (clockSeam) return clockSeam();

@@ -12,8 +12,12 @@ std::function<void(const Text&)> openerSeam;
 std::function<void(const Text&)> clipboardSeam;
 }  // namespace
 
-void setOpenInBrowserSeam(std::function<void(const Text&)> seam) { openerSeam = std::move(seam); }
-void setClipboardSeam(std::function<void(const Text&)> seam) { clipboardSeam = std::move(seam); }
+void setOpenInBrowserSeam(std::function<void(const Text&)> seam) {
+  openerSeam = std::move(seam);
+}
+void setClipboardSeam(std::function<void(const Text&)> seam) {
+  clipboardSeam = std::move(seam);
+}
 
 void openInBrowser(const Text& address) {
   if (openerSeam) return openerSeam(address);

@@ -101,18 +101,18 @@ int virtualKeyCode(const QKeyEvent* e) {
   if ((k >= Qt::Key_0 && k <= Qt::Key_9) || (k >= Qt::Key_A && k <= Qt::Key_Z)) return k;
   if (k >= Qt::Key_F1 && k <= Qt::Key_F24) return 0x70 + (k - Qt::Key_F1);
   static const std::map<int, int> codes = {
-      {Qt::Key_Backspace, 0x08}, {Qt::Key_Tab, 0x09},     {Qt::Key_Backtab, 0x09},
-      {Qt::Key_Return, 0x0D},    {Qt::Key_Enter, 0x0D},   {Qt::Key_Shift, 0x10},
-      {Qt::Key_Control, 0x11},   {Qt::Key_Alt, 0x12},     {Qt::Key_Pause, 0x13},
-      {Qt::Key_CapsLock, 0x14},  {Qt::Key_Escape, 0x1B},  {Qt::Key_Space, 0x20},
-      {Qt::Key_PageUp, 0x21},    {Qt::Key_PageDown, 0x22}, {Qt::Key_End, 0x23},
-      {Qt::Key_Home, 0x24},      {Qt::Key_Left, 0x25},    {Qt::Key_Up, 0x26},
-      {Qt::Key_Right, 0x27},     {Qt::Key_Down, 0x28},    {Qt::Key_Insert, 0x2D},
-      {Qt::Key_Delete, 0x2E},    {Qt::Key_Semicolon, 0xBA}, {Qt::Key_Equal, 0xBB},
-      {Qt::Key_Plus, 0xBB},      {Qt::Key_Comma, 0xBC},   {Qt::Key_Minus, 0xBD},
-      {Qt::Key_Period, 0xBE},    {Qt::Key_Slash, 0xBF},   {Qt::Key_QuoteLeft, 0xC0},
+      {Qt::Key_Backspace, 0x08},   {Qt::Key_Tab, 0x09},       {Qt::Key_Backtab, 0x09},
+      {Qt::Key_Return, 0x0D},      {Qt::Key_Enter, 0x0D},     {Qt::Key_Shift, 0x10},
+      {Qt::Key_Control, 0x11},     {Qt::Key_Alt, 0x12},       {Qt::Key_Pause, 0x13},
+      {Qt::Key_CapsLock, 0x14},    {Qt::Key_Escape, 0x1B},    {Qt::Key_Space, 0x20},
+      {Qt::Key_PageUp, 0x21},      {Qt::Key_PageDown, 0x22},  {Qt::Key_End, 0x23},
+      {Qt::Key_Home, 0x24},        {Qt::Key_Left, 0x25},      {Qt::Key_Up, 0x26},
+      {Qt::Key_Right, 0x27},       {Qt::Key_Down, 0x28},      {Qt::Key_Insert, 0x2D},
+      {Qt::Key_Delete, 0x2E},      {Qt::Key_Semicolon, 0xBA}, {Qt::Key_Equal, 0xBB},
+      {Qt::Key_Plus, 0xBB},        {Qt::Key_Comma, 0xBC},     {Qt::Key_Minus, 0xBD},
+      {Qt::Key_Period, 0xBE},      {Qt::Key_Slash, 0xBF},     {Qt::Key_QuoteLeft, 0xC0},
       {Qt::Key_BracketLeft, 0xDB}, {Qt::Key_Backslash, 0xDC}, {Qt::Key_BracketRight, 0xDD},
-      {Qt::Key_Apostrophe, 0xDE}, {Qt::Key_Asterisk, 0x6A},
+      {Qt::Key_Apostrophe, 0xDE},  {Qt::Key_Asterisk, 0x6A},
   };
   auto it = codes.find(k);
   return it == codes.end() ? 0 : it->second;
@@ -448,14 +448,14 @@ class Grid : public QTableView {
     horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     horizontalHeader()->setStretchLastSection(false);
     QPalette p = palette();
-    p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
+    p.setColor(QPalette::Inactive, QPalette::Highlight,
+               p.color(QPalette::Active, QPalette::Highlight));
     p.setColor(QPalette::Inactive, QPalette::HighlightedText,
                p.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(p);
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current, const QModelIndex& previous) {
-              if (win->gridQuiet || !current.isValid() || current.row() == previous.row())
-                return;
+              if (win->gridQuiet || !current.isValid() || current.row() == previous.row()) return;
               raiseEvent(c_, Event::FocusedRowChanged);
             });
   }
@@ -512,8 +512,12 @@ W* widgetOf(const char* name, ControlKind kind) {
   return c && c->kind == kind ? static_cast<W*>(c->widget) : nullptr;
 }
 
-Grid* gridOf(const char* name) { return widgetOf<Grid>(name, ControlKind::Grid); }
-ComboBox* comboOf(const char* name) { return widgetOf<ComboBox>(name, ControlKind::ComboBox); }
+Grid* gridOf(const char* name) {
+  return widgetOf<Grid>(name, ControlKind::Grid);
+}
+ComboBox* comboOf(const char* name) {
+  return widgetOf<ComboBox>(name, ControlKind::ComboBox);
+}
 
 QString widgetText(Control* c) {
   switch (c->kind) {
@@ -560,9 +564,8 @@ void showText(Control* c, const Text& text) {
       break;
   }
   c->writing = false;
-  c->readBack = c->kind == ControlKind::EditBox || c->kind == ControlKind::ComboBox
-                    ? widgetText(c)
-                    : shown;
+  c->readBack =
+      c->kind == ControlKind::EditBox || c->kind == ControlKind::ComboBox ? widgetText(c) : shown;
   c->lastAccepted = c->readBack;
 }
 
@@ -591,7 +594,8 @@ QWidget* makeWidget(Control* c, const ControlDef& def, QWidget* parent) {
       // No default button: Enter presses none.
       button->setAutoDefault(false);
       button->setDefault(false);
-      QObject::connect(button, &QPushButton::clicked, button, [c] { raiseEvent(c, Event::Clicked); });
+      QObject::connect(button, &QPushButton::clicked, button,
+                       [c] { raiseEvent(c, Event::Clicked); });
       return button;
     }
     case ControlKind::ComboBox:
@@ -636,8 +640,7 @@ void createWindow(const std::vector<ControlDef>& controls, const std::vector<Bin
     qApp->installEventFilter(escapeFilter);
   }
   auto* window = new QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                                          Qt::WindowSystemMenuHint |
-                                          Qt::WindowMinimizeButtonHint |
+                                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                           Qt::WindowCloseButtonHint);
   window->setObjectName("MainWindow");
   window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -711,7 +714,9 @@ void showWindow() {
   if (win) win->window->show();
 }
 
-bool windowVisible() { return win && win->window->isVisible(); }
+bool windowVisible() {
+  return win && win->window->isVisible();
+}
 
 void closeWindow() {
   if (win) win->window->close();
@@ -724,7 +729,9 @@ int runWindow() {
   return 0;
 }
 
-Text windowCaption() { return win ? win->caption : Text(); }
+Text windowCaption() {
+  return win ? win->caption : Text();
+}
 
 void setWindowCaption(const Text& caption) {
   if (!win) return;
@@ -741,7 +748,8 @@ Text controlText(const char* name) {
   QString typed = now;
   // A box whose text came with CR LF line breaks keeps that form for the lines typed into it.
   if ((c->style & MultiLine) && c->bytes.find("\r\n") != Text::npos)
-    typed.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace('\n', QStringLiteral("\r\n"));
+    typed.replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+        .replace('\n', QStringLiteral("\r\n"));
   auto bytes = encodeGbk(typed);
   if (!bytes) bytes = encodeGbk(c->lastAccepted);
   return bytes ? *bytes : c->bytes;
@@ -830,7 +838,9 @@ void setPictureBytes(const char* name, const std::string& bytes) {
   if (!bytes.empty()) box->setFrames(decodePicture(bytes));
 }
 
-bool pictureShown(const char* name) { return pictureFrameCount(name) > 0; }
+bool pictureShown(const char* name) {
+  return pictureFrameCount(name) > 0;
+}
 
 int pictureFrameCount(const char* name) {
   auto* box = widgetOf<PictureBox>(name, ControlKind::PictureBox);
@@ -916,17 +926,24 @@ void gridSetCurrentRow(const char* name, int row) {
   int before = g->focusedRow();
   bool quiet = win->gridQuiet;
   win->gridQuiet = true;
-  g->selectionModel()->setCurrentIndex(g->model().index(row, 0),
-                                       QItemSelectionModel::ClearAndSelect |
-                                           QItemSelectionModel::Rows);
+  g->selectionModel()->setCurrentIndex(
+      g->model().index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   win->gridQuiet = quiet;
   if (row != before) raiseEvent(find(name), Event::FocusedRowChanged);
 }
 
-int eventKeyCode() { return win ? win->keyCode : 0; }
-int eventModifiers() { return win ? win->modifiers : 0; }
-int eventX() { return win ? win->x : 0; }
-int eventY() { return win ? win->y : 0; }
+int eventKeyCode() {
+  return win ? win->keyCode : 0;
+}
+int eventModifiers() {
+  return win ? win->modifiers : 0;
+}
+int eventX() {
+  return win ? win->x : 0;
+}
+int eventY() {
+  return win ? win->y : 0;
+}
 
 void switchOnSkin(int scheme) {
   static const QColor frames[] = {QColor(123, 158, 189), QColor(164, 185, 127),
@@ -940,7 +957,8 @@ void switchOnSkin(int scheme) {
   const QColor window = p.color(QPalette::Base);
   // Flat frames: a one-pixel outer frame in the scheme's colour and a one-pixel inner frame
   // in the window colour (the padding shows the field's own background).
-  const QString sheet = QString(R"(
+  const QString sheet =
+      QString(R"(
 QLineEdit, QPlainTextEdit, QComboBox {
   border: 1px solid %1; padding: 1px; background: %2; color: black;
 }
@@ -958,16 +976,19 @@ QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0
 QPushButton:focus { border-color: %9; }
 QPushButton:disabled { color: %3; border-color: %3; background: %4; }
 )")
-                            .arg(frame.name(), window.name(), disabledFrame.name(), face.name(),
-                                 frame.lighter(115).name(), p.color(QPalette::Highlight).name(),
-                                 frame.darker(140).name(), frame.lighter(105).name(),
-                                 frame.darker(200).name());
+          .arg(frame.name(), window.name(), disabledFrame.name(), face.name(),
+               frame.lighter(115).name(), p.color(QPalette::Highlight).name(),
+               frame.darker(140).name(), frame.lighter(105).name(), frame.darker(200).name());
   qApp->setStyleSheet(sheet);
 }
 
-void setMessageBoxSeam(MessageBoxSeam seam) { messageSeam = std::move(seam); }
+void setMessageBoxSeam(MessageBoxSeam seam) {
+  messageSeam = std::move(seam);
+}
 
-int messageBox(const Text& text, int buttons) { return messageBox(text, buttons, gbk("信息：")); }
+int messageBox(const Text& text, int buttons) {
+  return messageBox(text, buttons, gbk("信息："));
+}
 
 int messageBox(const Text& text, int buttons, const Text& title) {
   if (messageSeam) return messageSeam(text, buttons, title);
@@ -985,10 +1006,9 @@ int messageBox(const Text& text, int buttons, const Text& title) {
                   set == sets.end() ? QMessageBox::StandardButtons(B::Ok) : set->second);
   box.setWindowModality(Qt::ApplicationModal);
   const int answer = box.exec();
-  static const std::map<int, int> codes = {{B::Ok, IdOk},       {B::Cancel, IdCancel},
-                                           {B::Abort, IdAbort}, {B::Retry, IdRetry},
-                                           {B::Ignore, IdIgnore}, {B::Yes, IdYes},
-                                           {B::No, IdNo}};
+  static const std::map<int, int> codes = {
+      {B::Ok, IdOk},         {B::Cancel, IdCancel}, {B::Abort, IdAbort}, {B::Retry, IdRetry},
+      {B::Ignore, IdIgnore}, {B::Yes, IdYes},       {B::No, IdNo}};
   auto code = codes.find(answer);
   if (code != codes.end()) return code->second;
   return buttons == MbOk ? IdOk : IdCancel;
@@ -999,4 +1019,6 @@ void* controlWidget(const char* name) {
   return c ? c->widget : nullptr;
 }
 
-void* windowWidget() { return win ? win->window : nullptr; }
+void* windowWidget() {
+  return win ? win->window : nullptr;
+}

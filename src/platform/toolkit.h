@@ -29,8 +29,8 @@ enum class ControlKind { EditBox, Label, Button, ComboBox, Grid, Hyperlink, Pict
 enum ControlStyle : unsigned {
   StyleNone = 0,
   Hidden = 1u << 0,
-  MultiLine = 1u << 1,         // several lines, vertical scroll bar, wrapped; Enter breaks lines
-  DigitsAndHyphen = 1u << 2,   // typed printable characters other than 0-9 and "-" are ignored
+  MultiLine = 1u << 1,        // several lines, vertical scroll bar, wrapped; Enter breaks lines
+  DigitsAndHyphen = 1u << 2,  // typed printable characters other than 0-9 and "-" are ignored
   BlueText = 1u << 3,
   RedText = 1u << 4,
   BoldFont = 1u << 5,          // default face, weight 700, 16 px character height
@@ -47,8 +47,15 @@ struct ControlDef {
   const std::vector<Text>* (*items)();  // combo box list, or nullptr
 };
 
-enum class Event { Created, Clicked, KeyDown, TextChanged, ItemPicked, FocusedRowChanged,
-                   LeftButtonPressed };
+enum class Event {
+  Created,
+  Clicked,
+  KeyDown,
+  TextChanged,
+  ItemPicked,
+  FocusedRowChanged,
+  LeftButtonPressed
+};
 
 using Action = void (*)();
 
@@ -132,10 +139,23 @@ void switchOnSkin(int scheme);
 // The modal message box. Buttons: 0 OK, 1 OK/Cancel, 2 Abort/Retry/Ignore, 3 Yes/No/Cancel,
 // 4 Yes/No, 5 Retry/Cancel. Answers: OK 0, Cancel 1, Abort 2, Retry 3, Ignore 4, Yes 5, No 6.
 // Modal to the whole program, owned by no window; the default title is "信息：".
-enum MessageButtons { MbOk = 0, MbOkCancel = 1, MbAbortRetryIgnore = 2, MbYesNoCancel = 3,
-                      MbYesNo = 4, MbRetryCancel = 5 };
-enum MessageAnswer { IdOk = 0, IdCancel = 1, IdAbort = 2, IdRetry = 3, IdIgnore = 4, IdYes = 5,
-                     IdNo = 6 };
+enum MessageButtons {
+  MbOk = 0,
+  MbOkCancel = 1,
+  MbAbortRetryIgnore = 2,
+  MbYesNoCancel = 3,
+  MbYesNo = 4,
+  MbRetryCancel = 5
+};
+enum MessageAnswer {
+  IdOk = 0,
+  IdCancel = 1,
+  IdAbort = 2,
+  IdRetry = 3,
+  IdIgnore = 4,
+  IdYes = 5,
+  IdNo = 6
+};
 int messageBox(const Text& text, int buttons = MbOk);
 int messageBox(const Text& text, int buttons, const Text& title);
 

@@ -4,8 +4,8 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
@@ -30,7 +30,9 @@ const std::vector<Text>* threeItems() {
   return &items;
 }
 
-void onTextChanged() { ++seen.textChanged; }
+void onTextChanged() {
+  ++seen.textChanged;
+}
 // Like the cover address: replaces the box's text by one derived from another box.
 void derive() {
   ++seen.derived;
@@ -40,15 +42,21 @@ void onPicked() {
   ++seen.picked;
   seen.pickedText = controlText("combo");
 }
-void onRowChanged() { ++seen.rowChanged; }
+void onRowChanged() {
+  ++seen.rowChanged;
+}
 void onKeyDown() {
   ++seen.keyDown;
   seen.keys.push_back(eventKeyCode());
   seen.modifiers.push_back(eventModifiers());
   seen.boxTextAtKeyDown = static_cast<QLineEdit*>(controlWidget("edit"))->text();
 }
-void onPressed() { ++seen.pressed; }
-void onCreated() { ++seen.created; }
+void onPressed() {
+  ++seen.pressed;
+}
+void onCreated() {
+  ++seen.created;
+}
 
 const std::vector<ControlDef>& controls() {
   static const std::vector<ControlDef> defs = {

@@ -134,10 +134,11 @@ TEST_F(DbTest, RefusedConnectionsYieldZero) {
 }
 
 TEST_F(DbTest, ConnectionWorksInTheServersCharacterSetOverTcp) {
-  ResultHandle r = select(db,
-                          "select @@character_set_client, @@character_set_connection, "
-                          "@@character_set_results, (select host from information_schema.processlist "
-                          "where id = connection_id())");
+  ResultHandle r =
+      select(db,
+             "select @@character_set_client, @@character_set_connection, "
+             "@@character_set_results, (select host from information_schema.processlist "
+             "where id = connection_id())");
   Text client, connection, results, host;
   dbReadField(r, 0, client);
   dbReadField(r, 1, connection);
@@ -181,12 +182,11 @@ TEST_F(DbTest, EscapedValuesKeepTheirBytesAndMatchOnlyThemselves) {
     EXPECT_EQ(dbExecute(db, sql), c.validGbk);
     if (c.validGbk) {
       ++stored;
-      EXPECT_EQ(
-          testServer().value("select BookName from book where Did = " + std::to_string(did)),
-          c.value);
+      EXPECT_EQ(testServer().value("select BookName from book where Did = " + std::to_string(did)),
+                c.value);
     }
-    ResultHandle r = select(db, "select Did, BookName from book where BookName = '" +
-                                    dbEscape(db, c.value) + "'");
+    ResultHandle r = select(
+        db, "select Did, BookName from book where BookName = '" + dbEscape(db, c.value) + "'");
     ASSERT_NE(r, 0);
     ASSERT_EQ(dbRowCount(r), c.validGbk ? 1u : 0u);
     if (c.validGbk) {
@@ -209,8 +209,8 @@ TEST_F(DbTest, LikePatternKeepsBackslashLiteralAndWildcardsLive) {
   struct Case {
     Text filter;
     const char* dids;
-  } cases[] = {{"a\\b", "1"}, {"a%b", "1,2,3,4"}, {"a_b", "1,3,4"}, {"\xD0\x5C", "5"},
-               {"\\", "1"},   {"'", ""}};
+  } cases[] = {{"a\\b", "1"},     {"a%b", "1,2,3,4"}, {"a_b", "1,3,4"},
+               {"\xD0\x5C", "5"}, {"\\", "1"},        {"'", ""}};
   for (const auto& c : cases) {
     ResultHandle r = select(db, "select Did from book where ISBN like '%" +
                                     dbEscape(db, c.filter, true) + "%' order by Did");
@@ -237,8 +237,9 @@ TEST_F(DbTest, ReconnectsAfterTheServerDropsTheConnection) {
   Text title = gbk("重连后的书名") + kGbkWithBackslash;
   // The first statement after the drop may be the one that finds out; by the second the
   // connection is back. Either way nothing else is needed from the caller.
-  bool done = dbExecute(db, "update book set BookName = '" + dbEscape(db, title) + "' where Did = 1") ||
-              dbExecute(db, "update book set BookName = '" + dbEscape(db, title) + "' where Did = 1");
+  bool done =
+      dbExecute(db, "update book set BookName = '" + dbEscape(db, title) + "' where Did = 1") ||
+      dbExecute(db, "update book set BookName = '" + dbEscape(db, title) + "' where Did = 1");
   EXPECT_TRUE(done);
   EXPECT_EQ(db, handleBefore);
   EXPECT_EQ(testServer().value("select BookName from book where Did = 1"), title);

@@ -22,9 +22,8 @@ class CoverTest : public AppTest {
     setOpenInBrowserSeam([this](const Text& a) { opened.push_back(a); });
     setClipboardSeam([this](const Text& t) { clipboard.push_back(t); });
     cover.route("/Cover/quadrants.jpg", HttpReply(200, writeJpeg(quadrantPicture())));
-    cover.route("/Cover/error.jpg",
-                HttpReply(404, "<html><body>404 Not Found</body></html>",
-                          {"Content-Type: text/html"}));
+    cover.route("/Cover/error.jpg", HttpReply(404, "<html><body>404 Not Found</body></html>",
+                                              {"Content-Type: text/html"}));
     cover.route("/Cover/garbage.jpg", HttpReply(200, std::string(5000, '\x17')));
     cover.route("/Cover/short.jpg", HttpReply(200, "\xFF\xD8\xFF"));
     cover.route("/Cover/truncated.jpg",
@@ -88,11 +87,16 @@ TEST_F(CoverTest, ShowingARecordFetchesItsStoredCoverStretchedToTheBox) {
 // Whatever the server does, the previous record's cover is gone and the box is empty.
 TEST_F(CoverTest, AnythingButAPictureLeavesTheBoxEmpty) {
   const std::string cases[] = {
-      cover.url("/Cover/error.jpg"),     cover.url("/Cover/garbage.jpg"),
-      cover.url("/Cover/short.jpg"),     cover.url("/Cover/truncated.jpg"),
-      cover.url("/Cover/hang.jpg"),      cover.url("/Cover/endless.jpg"),
-      cover.url("/Cover/loop.jpg"),      "http://127.0.0.1:1/Cover/refused.jpg",
-      "not an address",                  "file:///etc/passwd",
+      cover.url("/Cover/error.jpg"),
+      cover.url("/Cover/garbage.jpg"),
+      cover.url("/Cover/short.jpg"),
+      cover.url("/Cover/truncated.jpg"),
+      cover.url("/Cover/hang.jpg"),
+      cover.url("/Cover/endless.jpg"),
+      cover.url("/Cover/loop.jpg"),
+      "http://127.0.0.1:1/Cover/refused.jpg",
+      "not an address",
+      "file:///etc/passwd",
   };
   for (const std::string& address : cases) {
     showCover(cover.url("/Cover/quadrants.jpg"));

@@ -4,10 +4,14 @@
 
 TEST(Gbk, RoundTripsValidAndInvalidBytes) {
   const Text cases[] = {
-      "", "ISBN 7-111", gbk("审核状态"), "\xD0\x5C\xB1\x5C",
-      "\x81",              // a lead byte at the end
-      "\x81\x20" "abc",    // a lead byte before a byte that cannot follow it
-      "\xFF\x80\xA1",      // bytes that start no GBK character
+      "",
+      "ISBN 7-111",
+      gbk("审核状态"),
+      "\xD0\x5C\xB1\x5C",
+      "\x81",  // a lead byte at the end
+      "\x81\x20"
+      "abc",           // a lead byte before a byte that cannot follow it
+      "\xFF\x80\xA1",  // bytes that start no GBK character
       gbk("书") + "\xFF" + gbk("名"),
   };
   for (const Text& bytes : cases) {

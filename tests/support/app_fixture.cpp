@@ -8,11 +8,13 @@
 #include "platform/gbk.h"
 #include "platform/toolkit.h"
 
-Text g(const char* utf8) { return gbk(utf8); }
+Text g(const char* utf8) {
+  return gbk(utf8);
+}
 
 void AppTest::connectDb() {
-  DbHandle = dbConnect(BOOKAUDIT_DB_HOST, BOOKAUDIT_DB_USER, BOOKAUDIT_DB_PASSWORD,
-                       BOOKAUDIT_DB_NAME);
+  DbHandle =
+      dbConnect(BOOKAUDIT_DB_HOST, BOOKAUDIT_DB_USER, BOOKAUDIT_DB_PASSWORD, BOOKAUDIT_DB_NAME);
 }
 
 void AppTest::SetUp() {
