@@ -8,7 +8,8 @@ build=(cmake make g++ pkg-config clang-format qt6-base-dev libmariadb-dev libcur
 test=(mariadb-server mariadb-client clang libclang-rt-14-dev)
 # The demo: a server, and fonts that hold Chinese characters for the window.
 demo=(mariadb-server mariadb-client fonts-wqy-zenhei)
-bench=(mariadb-server mariadb-client libbenchmark-dev)
+# The benchmark: a server, and the fonts the operator sees (text layout is measured too).
+bench=(mariadb-server mariadb-client fonts-wqy-zenhei)
 
 want=("${build[@]}")
 for purpose in "$@"; do
