@@ -32,6 +32,7 @@ void fillGrid(ResultHandle result, const HeaderSet& headers) {
   // The low 32 bits, as every caller of the row count takes them.
   const int32_t rows = static_cast<int32_t>(static_cast<uint32_t>(dbRowCount(result)));
 
+  gridBeginFill(kGrid);
   gridRemoveAllRows(kGrid);
   gridRemoveAllColumns(kGrid);
   for (int32_t k = 0; k < fields; ++k) gridAddColumn(kGrid, Text(), 50);
@@ -50,6 +51,7 @@ void fillGrid(ResultHandle result, const HeaderSet& headers) {
   }
   // Everything is in the grid now; nothing reads the result again.
   dbFreeResult(result);
+  gridEndFill(kGrid);
 
   // Raises focused-row-changed (the detail view) when there is a row 0; nothing otherwise.
   gridSetCurrentRow(kGrid, 0);

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -19,6 +20,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <string_view>
 
 #include "platform/gbk.h"
 #include "platform/picture.h"
@@ -55,7 +57,7 @@ class GridModel;
 
 struct WindowState {
   QWidget* window = nullptr;
-  std::map<std::string, std::unique_ptr<Control>> controls;
+  std::map<std::string, std::unique_ptr<Control>, std::less<>> controls;
   std::vector<const Binding*> createdBindings;
   bool creating = false;
   bool gridQuiet = false;  // no grid event while the grid is emptied or set by an action
@@ -68,7 +70,7 @@ MessageBoxSeam messageSeam;
 
 Control* find(const char* name) {
   if (!win || !name) return nullptr;
-  auto it = win->controls.find(name);
+  auto it = win->controls.find(std::string_view(name));
   return it == win->controls.end() ? nullptr : it->second.get();
 }
 
@@ -375,42 +377,60 @@ class GridModel : public QAbstractTableModel {
     return true;
   }
 
+  // Between beginFill and endFill the view hears of nothing but one reset at the end.
+  void beginFill() {
+    if (filling_) return;
+    beginResetModel();
+    filling_ = true;
+  }
+  void endFill() {
+    if (!filling_) return;
+    filling_ = false;
+    endResetModel();
+  }
+  bool filling() const { return filling_; }
+
   void clearRows() {
     if (rows_.empty()) return;
-    beginRemoveRows({}, 0, static_cast<int>(rows_.size()) - 1);
+    if (!filling_) beginRemoveRows({}, 0, static_cast<int>(rows_.size()) - 1);
     rows_.clear();
-    endRemoveRows();
+    if (!filling_) endRemoveRows();
   }
   void clearColumns() {
     if (titles_.empty()) return;
-    beginRemoveColumns({}, 0, static_cast<int>(titles_.size()) - 1);
+    if (!filling_) beginRemoveColumns({}, 0, static_cast<int>(titles_.size()) - 1);
     titles_.clear();
+    widths_.clear();
     for (auto& r : rows_) r.clear();
-    endRemoveColumns();
+    if (!filling_) endRemoveColumns();
   }
-  void addColumn(const Text& title) {
+  void addColumn(const Text& title, int width) {
     int n = static_cast<int>(titles_.size());
-    beginInsertColumns({}, n, n);
+    if (!filling_) beginInsertColumns({}, n, n);
     titles_.push_back(title);
+    widths_.push_back(width);
     for (auto& r : rows_) r.emplace_back();
-    endInsertColumns();
+    if (!filling_) endInsertColumns();
   }
-  void setTitle(int column, const Text& title) {
+  void setTitle(int column, const Text& title, int width) {
     titles_[column] = title;
-    emit headerDataChanged(Qt::Horizontal, column, column);
+    widths_[column] = width;
+    if (!filling_) emit headerDataChanged(Qt::Horizontal, column, column);
   }
   const Text& title(int column) const { return titles_[column]; }
+  int width(int column) const { return widths_[column]; }
   int appendRow() {
     int n = static_cast<int>(rows_.size());
-    beginInsertRows({}, n, n);
+    if (!filling_) beginInsertRows({}, n, n);
     rows_.emplace_back(titles_.size());
-    endInsertRows();
+    if (!filling_) endInsertRows();
     return n;
   }
   void setCell(int row, int column, const Text& text) {
     Cell& cell = rows_[row][column];
     cell.bytes = text;
     cell.decoded = false;
+    if (filling_) return;
     QModelIndex i = index(row, column);
     emit dataChanged(i, i);
   }
@@ -423,7 +443,9 @@ class GridModel : public QAbstractTableModel {
 
  private:
   std::vector<Text> titles_;
+  std::vector<int> widths_;
   std::vector<std::vector<Cell>> rows_;
+  bool filling_ = false;
 };
 
 class Grid : public QTableView {
@@ -867,16 +889,16 @@ void gridRemoveAllColumns(const char* name) {
 
 void gridAddColumn(const char* name, const Text& title, int width) {
   if (Grid* g = gridOf(name)) {
-    g->model().addColumn(title);
-    g->setColumnWidth(g->model().columnCount() - 1, width);
+    g->model().addColumn(title, width);
+    if (!g->model().filling()) g->setColumnWidth(g->model().columnCount() - 1, width);
   }
 }
 
 void gridSetColumn(const char* name, int column, const Text& title, int width) {
   Grid* g = gridOf(name);
   if (ensureColumn(g, column) < 0) return;
-  g->model().setTitle(column, title);
-  g->setColumnWidth(column, width);
+  g->model().setTitle(column, title, width);
+  if (!g->model().filling()) g->setColumnWidth(column, width);
 }
 
 int gridColumnCount(const char* name) {
@@ -891,7 +913,23 @@ Text gridColumnTitle(const char* name, int column) {
 
 int gridColumnWidth(const char* name, int column) {
   Grid* g = gridOf(name);
-  return ensureColumn(g, column) < 0 ? 0 : g->columnWidth(column);
+  if (ensureColumn(g, column) < 0) return 0;
+  return g->model().filling() ? g->model().width(column) : g->columnWidth(column);
+}
+
+void gridBeginFill(const char* name) {
+  if (Grid* g = gridOf(name)) g->model().beginFill();
+}
+
+void gridEndFill(const char* name) {
+  Grid* g = gridOf(name);
+  if (!g || !g->model().filling()) return;
+  bool quiet = win->gridQuiet;
+  win->gridQuiet = true;
+  g->model().endFill();
+  // A reset gives every column the default width; the widths come back in one pass.
+  for (int k = 0; k < g->model().columnCount(); ++k) g->setColumnWidth(k, g->model().width(k));
+  win->gridQuiet = quiet;
 }
 
 int gridAppendRow(const char* name) {
@@ -949,6 +987,9 @@ void switchOnSkin(int scheme) {
   static const QColor frames[] = {QColor(123, 158, 189), QColor(164, 185, 127),
                                   QColor(198, 197, 215)};
   const QColor frame = frames[std::clamp(scheme, 1, 3) - 1];
+  // Under a style sheet every repaint of a combo box caches its arrow under a new key, and
+  // Qt never evicts such small pixmaps: without a cache, memory stays flat all day.
+  QPixmapCache::setCacheLimit(0);
   QApplication::setStyle(QStyleFactory::create("Fusion"));
   const QPalette p = QApplication::palette();
   const QColor face = p.color(QPalette::Button);

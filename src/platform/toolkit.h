@@ -115,6 +115,10 @@ void gridSetColumn(const char* grid, int column, const Text& title, int width);
 int gridColumnCount(const char* grid);
 Text gridColumnTitle(const char* grid, int column);
 int gridColumnWidth(const char* grid, int column);
+// Changes made between these two reach the grid's view in one go, at the end (a fill of many
+// rows); the grid raises no event meanwhile.
+void gridBeginFill(const char* grid);
+void gridEndFill(const char* grid);
 // Appends a row of empty cells, neither selected nor focused; returns its index.
 int gridAppendRow(const char* grid);
 int gridRowCount(const char* grid);
