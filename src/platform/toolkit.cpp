@@ -134,6 +134,11 @@ void refuseTyped() {
   messageBox(gbk("输入的字符不能用GBK编码保存，已取消这次输入。"), MbOk);
 }
 
+// What may be typed into an ISBN box: the ASCII digits and "-".
+bool isbnCharacter(QChar ch) {
+  return (ch >= QChar('0') && ch <= QChar('9')) || ch == QChar('-');
+}
+
 bool keyDown(Control* c, QKeyEvent* e) {
   win->keyCode = virtualKeyCode(e);
   win->modifiers = modifierState(e->modifiers());
@@ -141,9 +146,7 @@ bool keyDown(Control* c, QKeyEvent* e) {
   // Only digits and "-" may be typed into an ISBN box; control keys work as usual.
   if (c->style & DigitsAndHyphen) {
     const QString t = e->text();
-    if (t.size() == 1 && t[0].isPrint() && !(t[0].isDigit() && t[0] < QChar(0x80)) &&
-        t[0] != QChar('-'))
-      return false;
+    if (t.size() == 1 && t[0].isPrint() && !isbnCharacter(t[0])) return false;
   }
   return true;
 }
@@ -172,7 +175,7 @@ class EditBox : public QLineEdit {
   void inputMethodEvent(QInputMethodEvent* e) override {
     if (c_->style & DigitsAndHyphen) {
       for (QChar ch : e->commitString())
-        if (!(ch.isDigit() && ch < QChar(0x80)) && ch != QChar('-')) {
+        if (!isbnCharacter(ch)) {
           QInputMethodEvent empty;
           QLineEdit::inputMethodEvent(&empty);
           return;
